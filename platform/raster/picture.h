@@ -37,7 +37,10 @@ public:
     // Spans must lie within the bounds.
     void InvertSpans(std::span<const Span> spans) override;
 
-    bool operator==(const Picture&) const = default;
+    bool operator==(const Picture& other) const
+    {
+        return width_ == other.width_ && height_ == other.height_ && pixels_ == other.pixels_;
+    }
 
 private:
     std::int32_t width_;

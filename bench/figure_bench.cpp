@@ -1,0 +1,101 @@
+// One tick plus one frame on a full-HD picture, against a baseline that only
+// inverts the pixels of one frame in the same picture. Prints the ratio of the
+// two medians.
+#include "figure/figure.h"
+#include "platform/raster/picture.h"
+#include "platform/raster/raster_surface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t WIDTH = 1920;
+constexpr std::int32_t HEIGHT = 1080;
+
+// Keeps the spans handed to it, so that a frame's pixels can be inverted
+// again without the geometry.
+class SpanRecorder final : public raster::SpanTarget {
+public:
+    void InvertSpans(std::span<const raster::Span> spans) override
+    {
+        spans_.insert(spans_.end(), spans.begin(), spans.end());
+    }
+    const raster::SpanList& Spans() const { return spans_; }
+
+private:
+    raster::SpanList spans_;
+};
+
+void BM_TickAndFrame(benchmark::State& bench)
+{
+    raster::Picture picture(WIDTH, HEIGHT, 0x336699);
+    raster::RasterSurface surface(picture, picture.Bounds());
+    figure::FigureState state;
+    state.Start(WIDTH, HEIGHT);
+    for (auto _ : bench) {
+        state.Tick([] { return WIDTH; }, [] { return HEIGHT; });
+        figure::PaintFrame(surface, state);
+        benchmark::DoNotOptimize(picture.Row(0));
+    }
+}
+BENCHMARK(BM_TickAndFrame);
+
+void BM_InvertFramePixelsOnly(benchmark::State& bench)
+{
+    // One ordinary frame, away from the edges: the previous and the current
+    // figure.
+    figure::FigureState state;
+    state.Start(WIDTH, HEIGHT);
+    state.Tick([] { return WIDTH; }, [] { return HEIGHT; });
+    SpanRecorder recorder;
+    raster::RasterSurface recording(recorder, {0, 0, WIDTH, HEIGHT});
+    figure::PaintFrame(recording, state);
+
+    raster::Picture picture(WIDTH, HEIGHT, 0x336699);
+    std::int64_t pixels = 0;
+    for (const raster::Span& s : recorder.Spans())
+        pixels += s.x1 - s.x0;
+    for (auto _ : bench) {
+        picture.InvertSpans(recorder.Spans());
+        benchmark::DoNotOptimize(picture.Row(0));
+    }
+    bench.counters["pixels"] = double(pixels);
+}
+BENCHMARK(BM_InvertFramePixelsOnly);
+
+// Remembers the median of each benchmark as it is reported.
+class MedianReporter final : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.aggregate_name == "median")
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> medians;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=9";
+    args.push_back(repetitions.data());
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto frame = reporter.medians.find("BM_TickAndFrame");
+    const auto base = reporter.medians.find("BM_InvertFramePixelsOnly");
+    if (frame != reporter.medians.end() && base != reporter.medians.end())
+        std::printf("tick+frame median %.1f ns, inversion alone %.1f ns, ratio %.2f\n",
+                    frame->second, base->second, frame->second / base->second);
+    benchmark::Shutdown();
+}
