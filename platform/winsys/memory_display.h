@@ -25,6 +25,9 @@ public:
     void Click(std::int64_t time, MouseButton button, int x, int y);
     void MouseMove(std::int64_t time, int x, int y);
 
+    // The program is busy for a while: the clock moves on without it.
+    void Advance(std::int64_t milliseconds) { now_ += milliseconds; }
+
     void AddForeignWindow(std::string title) { foreignWindows_.insert(std::move(title)); }
 
     const raster::Picture& Screen() const { return screen_; }

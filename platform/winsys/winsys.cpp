@@ -384,6 +384,7 @@ void Hide(Window& w)
 
 int WindowSystem::GetMessage(MSG& msg)
 {
+    bool polled = false;
     for (;;) {
         if (!queue_.empty()) {
             msg = queue_.front();
@@ -398,6 +399,14 @@ int WindowSystem::GetMessage(MSG& msg)
             msg = {nullptr, WM_QUIT, WPARAM(quitCode_), 0, Time(), {}};
             return 0;
         }
+        // Input that has already reached the display goes before paints and
+        // timers, as it would have been queued the moment it happened.
+        if (!polled && display_->Wait(display_->Now(), *this) && !input_.empty()) {
+            DeliverInput();
+            polled = true;
+            continue;
+        }
+        polled = false;
         if (Window* w = WindowToPaint()) {
             msg = {w->handle, WM_PAINT, 0, 0, Time(), {}};
             return 1;
