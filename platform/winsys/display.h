@@ -8,6 +8,7 @@
 #include "platform/winsys/winapi.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -85,6 +86,12 @@ void UseDisplay(std::unique_ptr<Display> display);
 
 // The display in use, if any.
 Display* CurrentDisplay();
+
+// Called each time a window procedure has returned from a message, sent or
+// dispatched, with the window and the message: lets a tool watch a program
+// run without changing it. Kept across UseDisplay.
+using MessageObserver = std::function<void(HWND window, UINT message)>;
+void SetMessageObserver(MessageObserver observer);
 
 // The executable's string resources, read through LoadStringA.
 void RegisterStringResource(UINT id, std::string_view text);

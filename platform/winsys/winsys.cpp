@@ -329,11 +329,22 @@ void WindowTarget::InvertSpans(std::span<const raster::Span> spans)
     System()->display().InvertSpans(window, spans);
 }
 
+MessageObserver& Observer()
+{
+    static MessageObserver observer;
+    return observer;
+}
+
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     WindowSystem* ws = System();
     Window* w = ws ? ws->Find(hwnd) : nullptr;
-    return w ? w->proc(hwnd, message, wParam, lParam) : 0;
+    if (!w)
+        return 0;
+    const LRESULT result = w->proc(hwnd, message, wParam, lParam);
+    if (Observer())
+        Observer()(hwnd, message);
+    return result;
 }
 
 void SetFocusTo(HWND hwnd)
@@ -528,6 +539,11 @@ void UseDisplay(std::unique_ptr<Display> display)
 Display* CurrentDisplay()
 {
     return System() ? &System()->display() : nullptr;
+}
+
+void SetMessageObserver(MessageObserver observer)
+{
+    Observer() = std::move(observer);
 }
 
 void RegisterStringResource(UINT id, std::string_view text)
