@@ -118,43 +118,46 @@ bool ClipSteps(const Walk& walk, int64_t majorLow, int64_t majorHigh, int64_t mi
 // Mostly horizontal: every row takes one run of consecutive steps.
 void AppendHorizontalRuns(const Walk& walk, int64_t first, int64_t last, SpanList& out)
 {
-    MinorPosition position = PositionAt(walk, first);
+    const MinorPosition start = PositionAt(walk, first);
     const int64_t twoN = 2 * walk.n;
     const int64_t twoM = 2 * walk.m;
-    int64_t runStart = first;
-    const auto flush = [&](int64_t runEnd) {
-        const int64_t a = walk.major0 + walk.majorSign * runStart;
-        const int64_t b = walk.major0 + walk.majorSign * (runEnd - 1);
-        const int64_t y = walk.minor0 + walk.minorSign * position.u;
-        out.push_back(
-            {std::int32_t(y), std::int32_t(std::min(a, b)), std::int32_t(std::max(a, b) + 1)});
-    };
+    const int64_t step = walk.majorSign;
+    int64_t remainder = start.remainder;
+    int64_t x = walk.major0 + step * first;
+    int64_t y = walk.minor0 + walk.minorSign * start.u;
+    int64_t runStart = x;
     for (int64_t i = first + 1; i < last; ++i) {
-        position.remainder += twoM;
-        if (position.remainder >= twoN) {
-            flush(i);
-            position.remainder -= twoN;
-            ++position.u;
-            runStart = i;
+        x += step;
+        remainder += twoM;
+        if (remainder >= twoN) {
+            remainder -= twoN;
+            const int64_t runEnd = x - step;
+            out.push_back({std::int32_t(y), std::int32_t(std::min(runStart, runEnd)),
+                           std::int32_t(std::max(runStart, runEnd) + 1)});
+            y += walk.minorSign;
+            runStart = x;
         }
     }
-    flush(last);
+    out.push_back({std::int32_t(y), std::int32_t(std::min(runStart, x)),
+                   std::int32_t(std::max(runStart, x) + 1)});
 }
 
 // Mostly vertical: one pixel a row.
 void AppendVerticalRuns(const Walk& walk, int64_t first, int64_t last, SpanList& out)
 {
-    MinorPosition position = PositionAt(walk, first);
+    const MinorPosition start = PositionAt(walk, first);
     const int64_t twoN = 2 * walk.n;
     const int64_t twoM = 2 * walk.m;
+    int64_t remainder = start.remainder;
+    int64_t x = walk.minor0 + walk.minorSign * start.u;
+    int64_t y = walk.major0 + walk.majorSign * first;
     for (int64_t i = first; i < last; ++i) {
-        const int64_t x = walk.minor0 + walk.minorSign * position.u;
-        out.push_back(
-            {std::int32_t(walk.major0 + walk.majorSign * i), std::int32_t(x), std::int32_t(x + 1)});
-        position.remainder += twoM;
-        if (position.remainder >= twoN) {
-            position.remainder -= twoN;
-            ++position.u;
+        out.push_back({std::int32_t(y), std::int32_t(x), std::int32_t(x + 1)});
+        y += walk.majorSign;
+        remainder += twoM;
+        if (remainder >= twoN) {
+            remainder -= twoN;
+            x += walk.minorSign;
         }
     }
 }
