@@ -254,6 +254,17 @@ TEST(GdiEllipses, TheDiscClipped)
             {box.left, box.top + 20, box.right, box.top + 21},
             {box.left + 1, box.top + 1, box.right - 1, box.bottom - 1},
         };
+        // One side of the box moved a pixel in or out, as far as the
+        // coordinates go.
+        const auto moved = [](std::int32_t side, std::int64_t by) {
+            return std::int32_t(std::clamp<std::int64_t>(side + by, MIN, MAX));
+        };
+        for (const std::int64_t in : {-1, 1}) {
+            clips.push_back({moved(box.left, in), box.top, box.right, box.bottom});
+            clips.push_back({box.left, moved(box.top, in), box.right, box.bottom});
+            clips.push_back({box.left, box.top, moved(box.right, -in), box.bottom});
+            clips.push_back({box.left, box.top, box.right, moved(box.bottom, -in)});
+        }
         // Edges from a little outside the box to a little inside, inverted
         // clips included.
         std::uniform_int_distribution<std::int32_t> offset(-3, 43);
