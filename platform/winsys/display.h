@@ -60,7 +60,8 @@ public:
     // The top-level windows of our program, in screen coordinates. A window
     // has no pixels of its own: what it draws lands on the screen, over what
     // was there.
-    virtual void CreateWindow(WindowId id, const RECT& rect, std::string_view title,
+    // False when the screen cannot make the window.
+    virtual bool CreateWindow(WindowId id, const RECT& rect, std::string_view title,
                               bool topmost) = 0;
     virtual void ShowWindow(WindowId id, bool visible) = 0;
     virtual void DestroyWindow(WindowId id) = 0;

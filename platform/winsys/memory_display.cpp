@@ -36,9 +36,12 @@ std::size_t MemoryDisplay::VisibleWindows() const
                                      [](const auto& w) { return w.second.visible; }));
 }
 
-void MemoryDisplay::CreateWindow(WindowId id, const RECT& rect, std::string_view, bool)
+bool MemoryDisplay::CreateWindow(WindowId id, const RECT& rect, std::string_view, bool)
 {
+    if (refuseWindows_)
+        return false;
     windows_[id] = {rect, false};
+    return true;
 }
 
 void MemoryDisplay::ShowWindow(WindowId id, bool visible)

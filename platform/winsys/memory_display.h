@@ -28,6 +28,10 @@ public:
     // The program is busy for a while: the clock moves on without it.
     void Advance(std::int64_t milliseconds) { now_ += milliseconds; }
 
+    // From now on the screen cannot make windows, as when it runs out of
+    // resources.
+    void RefuseWindows() { refuseWindows_ = true; }
+
     void AddForeignWindow(std::string title) { foreignWindows_.insert(std::move(title)); }
 
     const raster::Picture& Screen() const { return screen_; }
@@ -38,7 +42,7 @@ public:
 
     std::int32_t Width() override { return screen_.Width(); }
     std::int32_t Height() override { return screen_.Height(); }
-    void CreateWindow(WindowId id, const RECT& rect, std::string_view title, bool topmost) override;
+    bool CreateWindow(WindowId id, const RECT& rect, std::string_view title, bool topmost) override;
     void ShowWindow(WindowId id, bool visible) override;
     void DestroyWindow(WindowId id) override;
     void InvertSpans(WindowId id, std::span<const raster::Span> spans) override;
@@ -60,6 +64,7 @@ private:
     std::multimap<std::int64_t, InputEvent> script_;
     std::int64_t now_ = 0;
     bool cursorVisible_ = true;
+    bool refuseWindows_ = false;
     raster::SpanList clipped_;
 };
 

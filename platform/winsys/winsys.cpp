@@ -157,9 +157,10 @@ public:
         window->style = style;
         window->exStyle = exStyle;
         window->rect = rect;
+        if (!display_->CreateWindow(WindowId(handle), rect, title ? title : "",
+                                    (exStyle & WS_EX_TOPMOST) != 0))
+            return nullptr;
         windows_[handle] = std::move(window);
-        display_->CreateWindow(WindowId(handle), rect, title ? title : "",
-                               (exStyle & WS_EX_TOPMOST) != 0);
         return handle;
     }
 
@@ -619,6 +620,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     const RECT rect{left, top, winsys::Limit(left + std::max(0LL, (long long)nWidth)),
                     winsys::Limit(top + std::max(0LL, (long long)nHeight))};
     const HWND hwnd = ws->Create(*wc, lpWindowName, dwStyle, dwExStyle, rect);
+    if (!hwnd)
+        return nullptr;
 
     CREATESTRUCTA cs{lpParam, hInstance, hMenu, hWndParent, int(rect.bottom - rect.top),
                      int(rect.right - rect.left), int(top), int(left), LONG(dwStyle),
