@@ -12,7 +12,7 @@
 
 // On Windows these redeclare the ANSI aliases <windows.h> already has.
 using CREATESTRUCT = CREATESTRUCTA;
-using LPCREATESTRUCT = CREATESTRUCTA *;
+using LPCREATESTRUCT = CREATESTRUCTA*;
 
 // Marks message handlers in class declarations; expands to nothing.
 #define afx_msg
@@ -29,9 +29,9 @@ class CWinApp;
 
 struct CRuntimeClass {
     LPCSTR m_lpszClassName;
-    const CRuntimeClass *m_pBaseClass; // null for CObject
+    const CRuntimeClass* m_pBaseClass; // null for CObject
 
-    BOOL IsDerivedFrom(const CRuntimeClass *pBaseClass) const;
+    BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
 };
 
 #define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
@@ -39,7 +39,7 @@ struct CRuntimeClass {
 #define DECLARE_DYNAMIC(class_name)                                                                \
 public:                                                                                            \
     static const CRuntimeClass class##class_name;                                                  \
-    const CRuntimeClass *GetRuntimeClass() const override;
+    const CRuntimeClass* GetRuntimeClass() const override;
 
 // Constant initialisation: a global object's constructor may ask for its
 // class before dynamic initialisation has reached this translation unit.
@@ -47,7 +47,7 @@ public:                                                                         
     constinit const CRuntimeClass class_name::class##class_name {                                  \
 #class_name, RUNTIME_CLASS(base_class_name)                                                \
     };                                                                                             \
-    const CRuntimeClass *class_name::GetRuntimeClass() const                                       \
+    const CRuntimeClass* class_name::GetRuntimeClass() const                                       \
     {                                                                                              \
         return RUNTIME_CLASS(class_name);                                                          \
     }
@@ -57,13 +57,13 @@ public:
     static const CRuntimeClass classCObject;
 
     // GetRuntimeClass comes before the destructor in the virtual table.
-    virtual const CRuntimeClass *GetRuntimeClass() const;
+    virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
 
-    CObject(const CObject &) = delete;
-    CObject &operator=(const CObject &) = delete;
+    CObject(const CObject&) = delete;
+    CObject& operator=(const CObject&) = delete;
 
-    BOOL IsKindOf(const CRuntimeClass *pClass) const;
+    BOOL IsKindOf(const CRuntimeClass* pClass) const;
 
 protected:
     CObject() = default;
@@ -75,20 +75,20 @@ protected:
 // and calls the bound member of the target, which is of the table's class.
 struct AFX_MSGMAP_ENTRY {
     UINT nMessage;
-    LRESULT (*pfnDispatch)(CCmdTarget &target, WPARAM wParam, LPARAM lParam);
+    LRESULT (*pfnDispatch)(CCmdTarget& target, WPARAM wParam, LPARAM lParam);
 };
 
 // A class's entries end with a null pfnDispatch. The base table is reached
 // through a function so that every table can be constant-initialised.
 struct AFX_MSGMAP {
-    const AFX_MSGMAP *(*pfnGetBaseMap)();
-    const AFX_MSGMAP_ENTRY *lpEntries;
+    const AFX_MSGMAP* (*pfnGetBaseMap)();
+    const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
 #define DECLARE_MESSAGE_MAP()                                                                      \
 protected:                                                                                         \
-    static const AFX_MSGMAP *GetThisMessageMap();                                                  \
-    const AFX_MSGMAP *GetMessageMap() const override;
+    static const AFX_MSGMAP* GetThisMessageMap();                                                  \
+    const AFX_MSGMAP* GetMessageMap() const override;
 
 // ThisClass is unused in a table with no entries.
 // clang-format off
@@ -111,7 +111,7 @@ protected:                                                                      
 // clang-format on
 
 #define ON_WM_CREATE() {WM_CREATE, &afx::Dispatch<int(LPCREATESTRUCT), &ThisClass::OnCreate>},
-#define ON_WM_SETFOCUS() {WM_SETFOCUS, &afx::Dispatch<void(CWnd *), &ThisClass::OnSetFocus>},
+#define ON_WM_SETFOCUS() {WM_SETFOCUS, &afx::Dispatch<void(CWnd*), &ThisClass::OnSetFocus>},
 #define ON_WM_KEYDOWN() {WM_KEYDOWN, &afx::Dispatch<void(UINT, UINT, UINT), &ThisClass::OnKeyDown>},
 #define ON_WM_LBUTTONDOWN()                                                                        \
     {WM_LBUTTONDOWN, &afx::Dispatch<void(UINT, CPoint), &ThisClass::OnLButtonDown>},
@@ -131,11 +131,11 @@ class CCmdTarget : public CObject {
 
 public:
     // Routes nothing: the program has no commands.
-    virtual BOOL OnCmdMsg(UINT nID, int nCode, void *pExtra, void *pHandlerInfo);
+    virtual BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo);
 
 protected:
-    virtual const AFX_MSGMAP *GetMessageMap() const;
-    static const AFX_MSGMAP *GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+    static const AFX_MSGMAP* GetThisMessageMap();
 };
 
 // Small value types
@@ -169,15 +169,14 @@ class CWnd : public CCmdTarget {
 
 public:
     CWnd() = default;
-    // A window still open goes with its object: the handle map must never
-    // point at a dead object.
+    // A window still open goes with its object.
     ~CWnd() override;
 
     HWND m_hWnd = nullptr;
 
     // PreCreateWindow is CWnd's first virtual function, and a derived class's
     // additions follow PostNcDestroy.
-    virtual BOOL PreCreateWindow(CREATESTRUCT &cs);
+    virtual BOOL PreCreateWindow(CREATESTRUCT& cs);
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Called once the window is gone and the object unbound. The framework
@@ -187,14 +186,14 @@ public:
     // Creates the window with this object bound to it before its first
     // message. On failure the object stays unbound.
     BOOL CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
-                  const RECT &rect, CWnd *pParentWnd, UINT nID, LPVOID lpParam = nullptr);
+                  const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam = nullptr);
     BOOL DestroyWindow();
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     // There are no temporary objects for foreign windows: both give null for
     // a handle no object is bound to.
-    static CWnd *FromHandle(HWND hWnd);
-    static CWnd *FromHandlePermanent(HWND hWnd);
+    static CWnd* FromHandle(HWND hWnd);
+    static CWnd* FromHandlePermanent(HWND hWnd);
 
     BOOL ShowWindow(int nCmdShow);
     void UpdateWindow();
@@ -212,7 +211,7 @@ protected:
     // Handlers a derived class can fall back on: each gives the message its
     // default processing.
     afx_msg int OnCreate(LPCREATESTRUCT lpCreateStruct);
-    afx_msg void OnSetFocus(CWnd *pOldWnd);
+    afx_msg void OnSetFocus(CWnd* pOldWnd);
     afx_msg void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
     afx_msg void OnRButtonDown(UINT nFlags, CPoint point);
@@ -251,10 +250,10 @@ public:
 // The paint of one WM_PAINT, from BeginPaint to EndPaint.
 class CPaintDC : public CDC {
 public:
-    explicit CPaintDC(CWnd *pWnd);
+    explicit CPaintDC(CWnd* pWnd);
     ~CPaintDC();
-    CPaintDC(const CPaintDC &) = delete;
-    CPaintDC &operator=(const CPaintDC &) = delete;
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
 
     PAINTSTRUCT m_ps;
 
@@ -269,7 +268,7 @@ class CWinThread : public CCmdTarget {
 
 public:
     // When this window is destroyed, the message loop ends.
-    CWnd *m_pMainWnd = nullptr;
+    CWnd* m_pMainWnd = nullptr;
 
     virtual BOOL InitInstance();
     // The message loop; returns ExitInstance's result.
@@ -310,7 +309,7 @@ private:
     std::string m_strAppName;
 };
 
-CWinApp *AfxGetApp();
+CWinApp* AfxGetApp();
 // The instance AfxWinMain was given, or the executable's before then.
 HINSTANCE AfxGetInstanceHandle();
 
@@ -322,9 +321,11 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
 
 namespace afx {
 
-template <class MemberFunction> struct MemberOf;
+template <class MemberFunction>
+struct MemberOf;
 
-template <class Class, class Function> struct MemberOf<Function Class::*> {
+template <class Class, class Function>
+struct MemberOf<Function Class::*> {
     using ClassType = Class;
     using FunctionType = Function;
 };
@@ -332,40 +333,41 @@ template <class Class, class Function> struct MemberOf<Function Class::*> {
 // One Call per handler signature: each signature cracks the parameters its
 // way, and every handled message but WM_CREATE returns 0.
 template <class Class>
-LRESULT Call(Class &target, int (Class::*handler)(LPCREATESTRUCT), WPARAM, LPARAM lParam)
+LRESULT Call(Class& target, int (Class::*handler)(LPCREATESTRUCT), WPARAM, LPARAM lParam)
 {
     return (target.*handler)(reinterpret_cast<LPCREATESTRUCT>(lParam));
 }
 
 template <class Class>
-LRESULT Call(Class &target, void (Class::*handler)(CWnd *), WPARAM wParam, LPARAM)
+LRESULT Call(Class& target, void (Class::*handler)(CWnd*), WPARAM wParam, LPARAM)
 {
     (target.*handler)(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)));
     return 0;
 }
 
 template <class Class>
-LRESULT Call(Class &target, void (Class::*handler)(UINT, UINT, UINT), WPARAM wParam, LPARAM lParam)
+LRESULT Call(Class& target, void (Class::*handler)(UINT, UINT, UINT), WPARAM wParam, LPARAM lParam)
 {
     (target.*handler)(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
     return 0;
 }
 
 template <class Class>
-LRESULT Call(Class &target, void (Class::*handler)(UINT, CPoint), WPARAM wParam, LPARAM lParam)
+LRESULT Call(Class& target, void (Class::*handler)(UINT, CPoint), WPARAM wParam, LPARAM lParam)
 {
     (target.*handler)(static_cast<UINT>(wParam), CPoint(lParam));
     return 0;
 }
 
 template <class Class>
-LRESULT Call(Class &target, void (Class::*handler)(UINT_PTR), WPARAM wParam, LPARAM)
+LRESULT Call(Class& target, void (Class::*handler)(UINT_PTR), WPARAM wParam, LPARAM)
 {
     (target.*handler)(static_cast<UINT_PTR>(wParam));
     return 0;
 }
 
-template <class Class> LRESULT Call(Class &target, void (Class::*handler)(), WPARAM, LPARAM)
+template <class Class>
+LRESULT Call(Class& target, void (Class::*handler)(), WPARAM, LPARAM)
 {
     (target.*handler)();
     return 0;
@@ -374,12 +376,12 @@ template <class Class> LRESULT Call(Class &target, void (Class::*handler)(), WPA
 // The target is of the handler's class: a table is only ever searched for
 // objects of its own class or of classes derived from it.
 template <class Signature, auto handler>
-LRESULT Dispatch(CCmdTarget &target, WPARAM wParam, LPARAM lParam)
+LRESULT Dispatch(CCmdTarget& target, WPARAM wParam, LPARAM lParam)
 {
     using Member = MemberOf<decltype(handler)>;
     static_assert(std::is_same_v<typename Member::FunctionType, Signature>,
                   "the handler's signature does not suit the message");
-    return Call(static_cast<typename Member::ClassType &>(target), handler, wParam, lParam);
+    return Call(static_cast<typename Member::ClassType&>(target), handler, wParam, lParam);
 }
 
 } // namespace afx

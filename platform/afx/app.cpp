@@ -4,7 +4,7 @@
 
 namespace {
 
-CWinApp *g_pApp = nullptr;
+CWinApp* g_pApp = nullptr;
 HINSTANCE g_hInstance = nullptr;
 
 std::string DefaultAppName(HINSTANCE hInstance)
@@ -73,7 +73,7 @@ CWinApp::~CWinApp()
         g_pApp = nullptr;
 }
 
-CWinApp *AfxGetApp()
+CWinApp* AfxGetApp()
 {
     return g_pApp;
 }
@@ -86,7 +86,7 @@ HINSTANCE AfxGetInstanceHandle()
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
 {
     g_hInstance = hInstance;
-    CWinApp *pApp = AfxGetApp();
+    CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr)
         return 1;
     pApp->m_hInstance = hInstance;

@@ -23,7 +23,7 @@ BOOL CDC::LineTo(int x, int y)
     return m_hDC != nullptr ? ::LineTo(m_hDC, x, y) : FALSE;
 }
 
-CPaintDC::CPaintDC(CWnd *pWnd) : m_ps{}, m_hWnd(pWnd->m_hWnd)
+CPaintDC::CPaintDC(CWnd* pWnd) : m_ps{}, m_hWnd(pWnd->m_hWnd)
 {
     m_hDC = ::BeginPaint(m_hWnd, &m_ps);
     // Left invalid, the window would be sent WM_PAINT again at once, for ever.

@@ -11,8 +11,8 @@ struct ThreadState {
     // The object CreateEx is creating a window for, until AfxWndProc binds it
     // at the window's first message (WM_NCCREATE, before CreateWindowExA
     // returns the handle).
-    CWnd *pWndInit = nullptr;
-    std::unordered_map<HWND, CWnd *> permanentMap;
+    CWnd* pWndInit = nullptr;
+    std::unordered_map<HWND, CWnd*> permanentMap;
     // The message the innermost AfxWndProc is handling, for CWnd::Default.
     MSG currentMessage{};
 };
@@ -29,8 +29,8 @@ public:
     {
     }
     ~CurrentMessageScope() { t_state.currentMessage = m_outer; }
-    CurrentMessageScope(const CurrentMessageScope &) = delete;
-    CurrentMessageScope &operator=(const CurrentMessageScope &) = delete;
+    CurrentMessageScope(const CurrentMessageScope&) = delete;
+    CurrentMessageScope& operator=(const CurrentMessageScope&) = delete;
 
 private:
     MSG m_outer;
@@ -40,19 +40,19 @@ private:
 // take the outer object's place, nor leave its own behind.
 class WindowInitScope {
 public:
-    explicit WindowInitScope(CWnd *pWnd) : m_pOuter(std::exchange(t_state.pWndInit, pWnd)) {}
+    explicit WindowInitScope(CWnd* pWnd) : m_pOuter(std::exchange(t_state.pWndInit, pWnd)) {}
     ~WindowInitScope() { t_state.pWndInit = m_pOuter; }
-    WindowInitScope(const WindowInitScope &) = delete;
-    WindowInitScope &operator=(const WindowInitScope &) = delete;
+    WindowInitScope(const WindowInitScope&) = delete;
+    WindowInitScope& operator=(const WindowInitScope&) = delete;
 
 private:
-    CWnd *m_pOuter;
+    CWnd* m_pOuter;
 };
 
-const AFX_MSGMAP_ENTRY *FindMessageEntry(const AFX_MSGMAP *pMap, UINT message)
+const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* pMap, UINT message)
 {
     for (; pMap != nullptr; pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY *pEntry = pMap->lpEntries; pEntry->pfnDispatch; ++pEntry) {
+        for (const AFX_MSGMAP_ENTRY* pEntry = pMap->lpEntries; pEntry->pfnDispatch; ++pEntry) {
             if (pEntry->nMessage == message)
                 return pEntry;
         }
@@ -64,7 +64,7 @@ const AFX_MSGMAP_ENTRY *FindMessageEntry(const AFX_MSGMAP *pMap, UINT message)
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
-    CWnd *pWnd = CWnd::FromHandlePermanent(hWnd);
+    CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (pWnd == nullptr && t_state.pWndInit != nullptr) {
         pWnd = std::exchange(t_state.pWndInit, nullptr);
         pWnd->Attach(hWnd);
@@ -82,9 +82,9 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgrou
 
     const HINSTANCE hInstance = AfxGetInstanceHandle();
     char name[128];
-    std::snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void *>(hInstance),
-                  nClassStyle, static_cast<void *>(hCursor), static_cast<void *>(hbrBackground),
-                  static_cast<void *>(hIcon));
+    std::snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(hInstance),
+                  nClassStyle, static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
+                  static_cast<void*>(hIcon));
     const LPCSTR lpszName = registeredNames.emplace(name).first->c_str();
 
     // Asked every time: the window system may have started afresh since.
@@ -109,15 +109,14 @@ END_MESSAGE_MAP()
 
 CWnd::~CWnd()
 {
-    if (m_hWnd != nullptr)
-        DestroyWindow();
-    // The window may have gone without telling us (a window system started
-    // afresh): the map must not keep this object.
-    if (m_hWnd != nullptr)
+    // DestroyWindow refuses a window already on its way out (this object
+    // deleted by one of its own handlers) and one gone with a window system
+    // started afresh: either way the map must not keep this object.
+    if (m_hWnd != nullptr && !DestroyWindow())
         Detach();
 }
 
-BOOL CWnd::PreCreateWindow(CREATESTRUCT &cs)
+BOOL CWnd::PreCreateWindow(CREATESTRUCT& cs)
 {
     if (cs.lpszClass == nullptr)
         cs.lpszClass = AfxRegisterWndClass(0);
@@ -126,7 +125,7 @@ BOOL CWnd::PreCreateWindow(CREATESTRUCT &cs)
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (const AFX_MSGMAP_ENTRY *pEntry = FindMessageEntry(GetMessageMap(), message))
+    if (const AFX_MSGMAP_ENTRY* pEntry = FindMessageEntry(GetMessageMap(), message))
         return pEntry->pfnDispatch(*this, wParam, lParam);
     return DefWindowProc(message, wParam, lParam);
 }
@@ -141,7 +140,7 @@ void CWnd::PostNcDestroy()
 }
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
-                    const RECT &rect, CWnd *pParentWnd, UINT nID, LPVOID lpParam)
+                    const RECT& rect, CWnd* pParentWnd, UINT nID, LPVOID lpParam)
 {
     CREATESTRUCT cs{};
     cs.lpCreateParams = lpParam;
@@ -159,18 +158,12 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     if (!PreCreateWindow(cs))
         return FALSE;
 
-    HWND hWnd = nullptr;
-    {
-        const WindowInitScope init(this);
-        hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName,
-                                 static_cast<DWORD>(cs.style), cs.x, cs.y, cs.cx, cs.cy,
-                                 cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
-    }
-    // Whichever way creation failed, the object must not stay bound to a
-    // handle that is gone.
-    if (hWnd == nullptr && m_hWnd != nullptr)
-        Detach();
-    return hWnd != nullptr;
+    // A window whose creation fails after its first message is sent
+    // WM_NCDESTROY, which unbinds this object again.
+    const WindowInitScope init(this);
+    return ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style),
+                             cs.x, cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance,
+                             cs.lpCreateParams) != nullptr;
 }
 
 BOOL CWnd::DestroyWindow()
@@ -178,12 +171,12 @@ BOOL CWnd::DestroyWindow()
     return ::DestroyWindow(m_hWnd);
 }
 
-CWnd *CWnd::FromHandle(HWND hWnd)
+CWnd* CWnd::FromHandle(HWND hWnd)
 {
     return FromHandlePermanent(hWnd);
 }
 
-CWnd *CWnd::FromHandlePermanent(HWND hWnd)
+CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
     const auto found = t_state.permanentMap.find(hWnd);
     return found != t_state.permanentMap.end() ? found->second : nullptr;
@@ -226,7 +219,7 @@ BOOL CWnd::KillTimer(UINT_PTR nIDEvent)
 
 LRESULT CWnd::Default()
 {
-    const MSG &msg = t_state.currentMessage;
+    const MSG& msg = t_state.currentMessage;
     return DefWindowProc(msg.message, msg.wParam, msg.lParam);
 }
 
@@ -235,7 +228,7 @@ int CWnd::OnCreate(LPCREATESTRUCT)
     return static_cast<int>(Default());
 }
 
-void CWnd::OnSetFocus(CWnd *)
+void CWnd::OnSetFocus(CWnd*)
 {
     Default();
 }
@@ -277,7 +270,7 @@ void CWnd::OnTimer(UINT_PTR)
 
 void CWnd::OnNcDestroy()
 {
-    if (CWinApp *pApp = AfxGetApp(); pApp != nullptr && pApp->m_pMainWnd == this) {
+    if (CWinApp* pApp = AfxGetApp(); pApp != nullptr && pApp->m_pMainWnd == this) {
         pApp->m_pMainWnd = nullptr;
         ::PostQuitMessage(0);
     }
