@@ -32,8 +32,7 @@ std::ostream& operator<<(std::ostream& out, const Call& call)
                << call.lParam << ")";
 }
 
-template <class... Parts>
-std::string Joined(const Parts&... parts)
+template <class... Parts> std::string Joined(const Parts&... parts)
 {
     std::ostringstream out;
     const char* separator = "";
@@ -411,6 +410,22 @@ TEST_F(AfxTest, RefusedPreCreateWindowCreatesNothing)
     EXPECT_EQ(wnd.m_hWnd, nullptr);
     EXPECT_TRUE(wnd.m_messages.empty());
     EXPECT_EQ(FindWindowA(nullptr, "test"), nullptr);
+}
+
+TEST_F(AfxTest, WindowTheScreenRefusesLeavesTheObjectUnboundAndNothingPending)
+{
+    m_display->RefuseWindows();
+    CTestWnd wnd;
+    EXPECT_FALSE(Create(wnd));
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+
+    // The next window, made without an object, must not be taken for it.
+    winsys::UseMemoryDisplay(200, 100);
+    const HWND hWnd = CreateWindowExA(0, AfxRegisterWndClass(0), "bare", WS_POPUP, 0, 0, 10, 10,
+                                      nullptr, nullptr, AfxGetInstanceHandle(), nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandle(hWnd), nullptr);
+    EXPECT_TRUE(wnd.m_messages.empty());
 }
 
 TEST_F(AfxTest, WindowWithoutAnObjectGetsDefaultProcessing)

@@ -321,11 +321,9 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, in
 
 namespace afx {
 
-template <class MemberFunction>
-struct MemberOf;
+template <class MemberFunction> struct MemberOf;
 
-template <class Class, class Function>
-struct MemberOf<Function Class::*> {
+template <class Class, class Function> struct MemberOf<Function Class::*> {
     using ClassType = Class;
     using FunctionType = Function;
 };
@@ -366,8 +364,7 @@ LRESULT Call(Class& target, void (Class::*handler)(UINT_PTR), WPARAM wParam, LPA
     return 0;
 }
 
-template <class Class>
-LRESULT Call(Class& target, void (Class::*handler)(), WPARAM, LPARAM)
+template <class Class> LRESULT Call(Class& target, void (Class::*handler)(), WPARAM, LPARAM)
 {
     (target.*handler)();
     return 0;
