@@ -1,5 +1,5 @@
 #include "figure/figure.h"
-#include "platform/raster/picture.h"
+#include "figure_pictures.h"
 #include "platform/raster/raster_surface.h"
 
 #include <gtest/gtest.h>
@@ -77,28 +77,8 @@ TEST(PaintFrame, AfterATickUndrawsThePreviousFigureFirst)
     EXPECT_EQ(angles, (std::vector<double>{state.m_dPrevAngle, state.m_dAngle}));
 }
 
-// A picture whose every pixel differs from its neighbours, so that a pixel
-// inverted in the wrong place cannot go unnoticed.
-raster::Picture Pattern(std::int32_t width, std::int32_t height)
-{
-    raster::Picture picture(width, height);
-    for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x)
-            picture.At(x, y) = std::uint32_t(x * 2654435761u) ^ std::uint32_t(y * 40503u) ^ 0x00ff8000u;
-    return picture;
-}
-
-// The picture with the given figures drawn each once, independently of any
-// frame logic.
-raster::Picture WithFigures(raster::Picture picture, const std::vector<FigureState>& figures)
-{
-    raster::RasterSurface surface(picture, picture.Bounds());
-    surface.SetInvertMode();
-    for (const FigureState& f : figures)
-        figure::DrawFigure(surface, f.m_nCurX - 20, f.m_nCurY - 20, f.m_nCurX + 20, f.m_nCurY + 20,
-                           f.m_dAngle);
-    return picture;
-}
+using test::Pattern;
+using test::WithFigures;
 
 TEST(PaintFrame, AlternatingTicksAndFramesLeaveExactlyOneFigure)
 {
@@ -136,14 +116,6 @@ TEST(PaintFrame, AlternatingTicksAndFramesLeaveExactlyOneFigure)
 TEST(PaintFrame, StrayFiguresWhenPaintsAndTicksDoNotAlternate)
 {
     const std::int32_t width = 200, height = 150;
-    // The figure n ticks after a start.
-    auto after = [&](int ticks) {
-        FigureState state;
-        state.Start(width, height);
-        for (int i = 0; i < ticks; ++i)
-            state.Tick([&] { return width; }, [&] { return height; });
-        return state;
-    };
     struct Case {
         const char* events; // P paint, T tick, S start
         std::vector<int> figures;
@@ -171,7 +143,7 @@ TEST(PaintFrame, StrayFiguresWhenPaintsAndTicksDoNotAlternate)
         }
         std::vector<FigureState> expected;
         for (int n : c.figures)
-            expected.push_back(after(n));
+            expected.push_back(test::After(n, width, height));
         EXPECT_TRUE(screen == WithFigures(base, expected)) << c.events;
     }
 }
