@@ -82,6 +82,7 @@ LARGE_LETTERS = {
         "..######.",
     ],
 }
+
 # At 16 pixels sheared letters no longer read: these stand upright.
 SMALL_LETTERS = {
     "M": ["#...#", "##.##", "#.#.#", "#...#", "#...#"],
