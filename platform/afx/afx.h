@@ -20,10 +20,7 @@ using LPCREATESTRUCT = CREATESTRUCTA*;
 // The string resource that holds the application's name.
 #define AFX_IDS_APP_TITLE 0xE000
 
-class CObject;
 class CCmdTarget;
-class CWnd;
-class CWinApp;
 
 // Run-time class information
 
@@ -43,20 +40,22 @@ public:                                                                         
 
 // Constant initialisation: a global object's constructor may ask for its
 // class before dynamic initialisation has reached this translation unit.
+// clang-format off
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
-    constinit const CRuntimeClass class_name::class##class_name {                                  \
-#class_name, RUNTIME_CLASS(base_class_name)                                                \
-    };                                                                                             \
+    constinit const CRuntimeClass class_name::class##class_name{                                   \
+        #class_name, RUNTIME_CLASS(base_class_name)};                                              \
     const CRuntimeClass* class_name::GetRuntimeClass() const                                       \
     {                                                                                              \
         return RUNTIME_CLASS(class_name);                                                          \
     }
+// clang-format on
 
 class CObject {
 public:
     static const CRuntimeClass classCObject;
 
-    // GetRuntimeClass comes before the destructor in the virtual table.
+    // Declared before the destructor: the order of the virtual table is
+    // relied on.
     virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
 
