@@ -78,7 +78,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon)
 {
     // Node-based, so that the names handed out never move.
-    static std::set<std::string, std::less<>> registeredNames;
+    static std::set<std::string> registeredNames;
 
     const HINSTANCE hInstance = AfxGetInstanceHandle();
     char name[128];
