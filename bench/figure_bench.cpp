@@ -5,12 +5,9 @@
 #include "platform/raster/picture.h"
 #include "platform/raster/raster_surface.h"
 
-#include <benchmark/benchmark.h>
+#include "median_ratio.h"
 
-#include <cstdio>
-#include <map>
-#include <string>
-#include <vector>
+#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -68,34 +65,10 @@ void BM_InvertFramePixelsOnly(benchmark::State& bench)
 }
 BENCHMARK(BM_InvertFramePixelsOnly);
 
-// Remembers the median of each benchmark as it is reported.
-class MedianReporter final : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.aggregate_name == "median")
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> medians;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=9";
-    args.push_back(repetitions.data());
-    int count = int(args.size());
-    benchmark::Initialize(&count, args.data());
-    MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto frame = reporter.medians.find("BM_TickAndFrame");
-    const auto base = reporter.medians.find("BM_InvertFramePixelsOnly");
-    if (frame != reporter.medians.end() && base != reporter.medians.end())
-        std::printf("tick+frame median %.1f ns, inversion alone %.1f ns, ratio %.2f\n",
-                    frame->second, base->second, frame->second / base->second);
-    benchmark::Shutdown();
+    return bench::RunAndCompare(argc, argv, "BM_TickAndFrame", "BM_InvertFramePixelsOnly",
+                                "tick+frame against inverting its pixels alone");
 }
