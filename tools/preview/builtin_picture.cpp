@@ -18,8 +18,7 @@ raster::Picture BuiltInPicture(std::int32_t width, std::int32_t height)
     raster::Picture picture(width, height);
     // About twelve squares along the shorter side.
     const std::int32_t square = std::max(1, std::min(width, height) / 12);
-    // A disc in the upper right quarter, where the figure passes after its
-    // first bounces.
+    // A white disc, over which the inverted figure shows black.
     const std::int64_t discX = width * 3 / 4, discY = height / 4;
     const std::int64_t discRadius = std::min(width, height) / 6;
 
