@@ -7,7 +7,6 @@
 
 #include "platform/win32.h"
 
-#include <string>
 #include <type_traits>
 
 // On Windows these redeclare the ANSI aliases <windows.h> already has.
@@ -229,6 +228,10 @@ private:
 
     void Attach(HWND hWnd);
     void Detach();
+
+    // The next object bound on this thread: the handle map is a list through
+    // the bound objects themselves.
+    CWnd* m_pNextBound = nullptr;
 };
 
 // Drawing
@@ -305,7 +308,8 @@ private:
     friend int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
                           int nCmdShow);
 
-    std::string m_strAppName;
+    // Long enough for any Windows file name; a longer given name is cut.
+    char m_szAppName[256] = {};
 };
 
 CWinApp* AfxGetApp();

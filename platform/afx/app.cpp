@@ -1,5 +1,6 @@
 #include "platform/afx/afx.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -7,20 +8,25 @@ namespace {
 CWinApp* g_pApp = nullptr;
 HINSTANCE g_hInstance = nullptr;
 
-std::string DefaultAppName(HINSTANCE hInstance)
+template <std::size_t size> void CopyName(char (&out)[size], std::string_view name)
 {
-    char title[256];
-    if (const int length = ::LoadStringA(hInstance, AFX_IDS_APP_TITLE, title, sizeof title);
-        length > 0)
-        return std::string(title, static_cast<std::size_t>(length));
+    const std::size_t length = name.size() < size ? name.size() : size - 1;
+    std::memcpy(out, name.data(), length);
+    out[length] = '\0';
+}
+
+template <std::size_t size> void DefaultAppName(HINSTANCE hInstance, char (&out)[size])
+{
+    if (::LoadStringA(hInstance, AFX_IDS_APP_TITLE, out, size) > 0)
+        return;
 
     char path[1024];
     std::string_view name(path, ::GetModuleFileNameA(nullptr, path, sizeof path));
     // Windows paths may use either separator.
     name.remove_prefix(name.find_last_of("\\/") + 1);
     if (const auto dot = name.rfind('.'); dot != std::string_view::npos)
-        name = name.substr(0, dot);
-    return std::string(name);
+        name.remove_suffix(name.size() - dot);
+    CopyName(out, name);
 }
 
 } // namespace
@@ -61,8 +67,8 @@ IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
 CWinApp::CWinApp(LPCSTR lpszAppName)
 {
     if (lpszAppName != nullptr) {
-        m_strAppName = lpszAppName;
-        m_pszAppName = m_strAppName.c_str();
+        CopyName(m_szAppName, lpszAppName);
+        m_pszAppName = m_szAppName;
     }
     g_pApp = this;
 }
@@ -93,8 +99,8 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)
     pApp->m_lpCmdLine = lpCmdLine;
     pApp->m_nCmdShow = nCmdShow;
     if (pApp->m_pszAppName == nullptr) {
-        pApp->m_strAppName = DefaultAppName(hInstance);
-        pApp->m_pszAppName = pApp->m_strAppName.c_str();
+        DefaultAppName(hInstance, pApp->m_szAppName);
+        pApp->m_pszAppName = pApp->m_szAppName;
     }
     if (!pApp->InitInstance())
         return pApp->ExitInstance();

@@ -1,18 +1,24 @@
 #include "platform/afx/afx.h"
 
-#include <cstdio>
-#include <set>
-#include <unordered_map>
+#include <cstdint>
+#include <cstring>
 #include <utility>
+
+// No standard containers or strings here, nor printf: on Windows any of them
+// brings in the C++ library's exception machinery or the runtime's printf,
+// each larger than the whole program.
 
 namespace {
 
+// Trivially destructible, so that a thread's state needs no clean-up when
+// the thread ends.
 struct ThreadState {
     // The object CreateEx is creating a window for, until AfxWndProc binds it
     // at the window's first message (WM_NCCREATE, before CreateWindowExA
     // returns the handle).
     CWnd* pWndInit = nullptr;
-    std::unordered_map<HWND, CWnd*> permanentMap;
+    // The most recently bound object; each links to the one bound before it.
+    CWnd* pFirstBound = nullptr;
     // The message the innermost AfxWndProc is handling, for CWnd::Default.
     MSG currentMessage{};
 };
@@ -60,6 +66,28 @@ const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* pMap, UINT message)
     return nullptr;
 }
 
+// Every class name handed out, each in a node of its own so that it never
+// moves; kept for the rest of the process.
+struct RegisteredName {
+    const RegisteredName* pNext;
+    char szName[96]; // "Afx:" and five values of up to 16 hexadecimal digits
+};
+
+const RegisteredName* g_pRegisteredNames = nullptr;
+
+char* AppendHex(char* out, std::uintptr_t value)
+{
+    char digits[2 * sizeof value];
+    std::size_t count = 0;
+    do {
+        digits[count++] = "0123456789abcdef"[value % 16];
+        value /= 16;
+    } while (value != 0);
+    while (count > 0)
+        *out++ = digits[--count];
+    return out;
+}
+
 } // namespace
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
@@ -77,15 +105,28 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon)
 {
-    // Node-based, so that the names handed out never move.
-    static std::set<std::string> registeredNames;
-
     const HINSTANCE hInstance = AfxGetInstanceHandle();
-    char name[128];
-    std::snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(hInstance),
-                  nClassStyle, static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
-                  static_cast<void*>(hIcon));
-    const LPCSTR lpszName = registeredNames.emplace(name).first->c_str();
+    char name[sizeof RegisteredName::szName] = "Afx";
+    char* end = name + 3;
+    for (const std::uintptr_t value :
+         {reinterpret_cast<std::uintptr_t>(hInstance), std::uintptr_t{nClassStyle},
+          reinterpret_cast<std::uintptr_t>(hCursor),
+          reinterpret_cast<std::uintptr_t>(hbrBackground),
+          reinterpret_cast<std::uintptr_t>(hIcon)}) {
+        *end++ = ':';
+        end = AppendHex(end, value);
+    }
+    *end = '\0';
+
+    const RegisteredName* pRegistered = g_pRegisteredNames;
+    while (pRegistered != nullptr && std::strcmp(pRegistered->szName, name) != 0)
+        pRegistered = pRegistered->pNext;
+    if (pRegistered == nullptr) {
+        auto* pNew = new RegisteredName{g_pRegisteredNames, {}};
+        std::memcpy(pNew->szName, name, sizeof name);
+        g_pRegisteredNames = pRegistered = pNew;
+    }
+    const LPCSTR lpszName = pRegistered->szName;
 
     // Asked every time: the window system may have started afresh since.
     WNDCLASSA wndClass{};
@@ -178,8 +219,10 @@ CWnd* CWnd::FromHandle(HWND hWnd)
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
-    const auto found = t_state.permanentMap.find(hWnd);
-    return found != t_state.permanentMap.end() ? found->second : nullptr;
+    CWnd* pWnd = t_state.pFirstBound;
+    while (pWnd != nullptr && pWnd->m_hWnd != hWnd)
+        pWnd = pWnd->m_pNextBound;
+    return pWnd;
 }
 
 BOOL CWnd::ShowWindow(int nCmdShow)
@@ -282,11 +325,18 @@ void CWnd::OnNcDestroy()
 void CWnd::Attach(HWND hWnd)
 {
     m_hWnd = hWnd;
-    t_state.permanentMap[hWnd] = this;
+    m_pNextBound = std::exchange(t_state.pFirstBound, this);
 }
 
 void CWnd::Detach()
 {
-    t_state.permanentMap.erase(m_hWnd);
+    for (CWnd** ppLink = &t_state.pFirstBound; *ppLink != nullptr;
+         ppLink = &(*ppLink)->m_pNextBound) {
+        if (*ppLink == this) {
+            *ppLink = m_pNextBound;
+            break;
+        }
+    }
+    m_pNextBound = nullptr;
     m_hWnd = nullptr;
 }
