@@ -245,6 +245,8 @@ private:
     const Atom utf8String_;
     int randrEventBase_ = -1;
     bool hasMonitors_ = false;
+    // The size is read when first asked for and again after the screen
+    // changed.
     bool sizeChanged_ = true;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
@@ -359,7 +361,6 @@ bool X11Display::CreateWindow(WindowId id, const RECT& rect, std::string_view ti
     XStoreName(display_, window.get(), name.c_str());
     XChangeProperty(display_, window.get(), netWmName_, utf8String_, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(name.data()), int(name.size()));
-    windows_.erase(id);
     windows_.emplace(id, WindowState{std::move(window), rect, topmost});
     return true;
 }
