@@ -442,6 +442,8 @@ int WindowSystem::GetMessage(MSG& msg)
             return -1;
         }
         DeliverInput();
+        // Everything that had come was read just now.
+        polled = true;
     }
 }
 

@@ -248,6 +248,9 @@ private:
     // The size is read when first asked for and again after the screen
     // changed.
     bool sizeChanged_ = true;
+    // Requests not yet sent: Xlib's flush also tries to read, so it is only
+    // asked for when there is something to send.
+    bool unsent_ = false;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     OwnedGC invertGC_;
@@ -334,6 +337,7 @@ std::int32_t X11Display::Height()
 
 bool X11Display::CreateWindow(WindowId id, const RECT& rect, std::string_view title, bool topmost)
 {
+    unsent_ = true;
     // Positions and sizes are 16-bit on the wire, and a window has at least
     // one pixel.
     const int x = std::clamp<LONG>(rect.left, -32768, 32767);
@@ -367,6 +371,7 @@ bool X11Display::CreateWindow(WindowId id, const RECT& rect, std::string_view ti
 
 void X11Display::ShowWindow(WindowId id, bool visible)
 {
+    unsent_ = true;
     const auto it = windows_.find(id);
     if (it == windows_.end() || it->second.visible == visible)
         return;
@@ -425,6 +430,7 @@ void X11Display::ReleaseInput()
 
 void X11Display::DestroyWindow(WindowId id)
 {
+    unsent_ = true;
     if (grabOwner_ == id)
         ReleaseInput();
     windows_.erase(id);
@@ -432,6 +438,7 @@ void X11Display::DestroyWindow(WindowId id)
 
 void X11Display::InvertSpans(WindowId id, std::span<const raster::Span> spans)
 {
+    unsent_ = true;
     const auto it = windows_.find(id);
     if (it == windows_.end() || !it->second.visible || spans.empty())
         return;
@@ -445,6 +452,7 @@ void X11Display::InvertSpans(WindowId id, std::span<const raster::Span> spans)
 
 void X11Display::SetCursorVisible(bool visible)
 {
+    unsent_ = true;
     if (visible == cursorVisible_)
         return;
     cursorVisible_ = visible;
@@ -581,31 +589,47 @@ bool X11Display::Wait(std::optional<std::int64_t> deadline, InputSink& sink)
     // Input only ever comes to a window of ours.
     if (!deadline && windows_.empty())
         return false;
+    // The window system asks between messages, many times a tick, whether
+    // input has come: the socket is read only when it has something, and
+    // Xlib's flush, which also tries a read, only asked for when there is
+    // something to send.
+    bool readable = false;
     for (;;) {
-        // Xlib may already hold events, read along with a reply; XPending
-        // also sends what was drawn.
         bool input = false;
-        while (XPending(display_) > 0) {
+        int queued = XEventsQueued(display_, readable ? QueuedAfterReading : QueuedAlready);
+        for (; queued > 0; queued = XEventsQueued(display_, QueuedAlready)) {
             XEvent event;
             XNextEvent(display_, &event);
             input = Handle(event, sink) || input;
+            unsent_ = true; // a handler may have made a request: a raise
         }
         if (input)
             return true;
+        if (std::exchange(unsent_, false)) {
+            XFlush(display_);
+            if (XEventsQueued(display_, QueuedAlready) > 0) {
+                readable = false;
+                continue;
+            }
+        }
         timespec timeout{};
         if (deadline) {
             // To the nanosecond: waking a fraction of a millisecond late on
             // every tick would add up to a lost tick every few.
             const std::int64_t left = *deadline * 1'000'000 - MonotonicNanoseconds();
-            if (left <= 0)
-                return true;
-            timeout = {time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
+            if (left > 0)
+                timeout = {time_t(left / 1'000'000'000), long(left % 1'000'000'000)};
         }
         pollfd connection{ConnectionNumber(display_), POLLIN, 0};
-        if (ppoll(&connection, 1, deadline ? &timeout : nullptr, nullptr) < 0 && errno != EINTR)
+        const int ready = ppoll(&connection, 1, deadline ? &timeout : nullptr, nullptr);
+        if (ready < 0 && errno != EINTR)
             return false;
         if (connection.revents & (POLLHUP | POLLERR | POLLNVAL))
             return false;
+        // The deadline has come with nothing to read.
+        if (ready == 0)
+            return true;
+        readable = ready > 0;
     }
 }
 
