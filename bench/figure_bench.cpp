@@ -6,6 +6,7 @@
 #include "platform/raster/raster_surface.h"
 
 #include "median_ratio.h"
+#include "tick_and_frame.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,15 +31,7 @@ private:
 
 void BM_TickAndFrame(benchmark::State& bench)
 {
-    raster::Picture picture(WIDTH, HEIGHT, 0x336699);
-    raster::RasterSurface surface(picture, picture.Bounds());
-    figure::FigureState state;
-    state.Start(WIDTH, HEIGHT);
-    for (auto _ : bench) {
-        state.Tick([] { return WIDTH; }, [] { return HEIGHT; });
-        figure::PaintFrame(surface, state);
-        benchmark::DoNotOptimize(picture.Row(0));
-    }
+    bench::TickAndFrame<WIDTH, HEIGHT>(bench);
 }
 BENCHMARK(BM_TickAndFrame);
 

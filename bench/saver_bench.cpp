@@ -2,9 +2,8 @@
 // the real message loop with its paint, against the bare tick and frame on a
 // picture of the same size. Prints the ratio of the two per-tick medians.
 #include "app/saver_app.h"
-#include "figure/figure.h"
 #include "median_ratio.h"
-#include "platform/raster/raster_surface.h"
+#include "tick_and_frame.h"
 #include "platform/winsys/memory_display.h"
 
 #include <benchmark/benchmark.h>
@@ -19,15 +18,7 @@ constexpr int TICKS_PER_RUN = 10000;
 
 void BM_BareTickAndFrame(benchmark::State& bench)
 {
-    raster::Picture picture(WIDTH, HEIGHT, 0x336699);
-    raster::RasterSurface surface(picture, picture.Bounds());
-    figure::FigureState state;
-    state.Start(WIDTH, HEIGHT);
-    for (auto _ : bench) {
-        state.Tick([] { return WIDTH; }, [] { return HEIGHT; });
-        figure::PaintFrame(surface, state);
-        benchmark::DoNotOptimize(picture.Row(0));
-    }
+    bench::TickAndFrame<WIDTH, HEIGHT>(bench);
 }
 BENCHMARK(BM_BareTickAndFrame);
 

@@ -3,6 +3,8 @@
 // the Windows resource script compiles to.
 #include "platform/winsys/winapi.h"
 
+#include "binary_file.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -22,21 +24,9 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::uint32_t Le(std::span<const std::uint8_t> data, std::size_t offset, std::size_t bytes)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = bytes; i-- > 0;)
-        value = value << 8 | data[offset + i];
-    return value;
-}
+using test::Bytes;
+using test::Le;
+using test::ReadFile;
 
 std::uint32_t Word(std::span<const std::uint8_t> data, std::size_t offset)
 {

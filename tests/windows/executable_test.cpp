@@ -3,6 +3,8 @@
 // at most 64 KiB that needs no DLL but the system's, and carry the title,
 // the icon and the version record in US English.
 
+#include "tests/binary_file.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,25 +24,9 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::uint32_t Le(std::span<const std::uint8_t> data, std::size_t offset, std::size_t bytes)
-{
-    if (offset + bytes > data.size()) {
-        ADD_FAILURE() << "read past the end of the file at " << offset;
-        return 0;
-    }
-    std::uint32_t value = 0;
-    for (std::size_t i = bytes; i-- > 0;)
-        value = value << 8 | data[offset + i];
-    return value;
-}
+using test::Bytes;
+using test::Le;
+using test::ReadFile;
 
 // The headers of a PE file that the checks need.
 struct PeFile {
