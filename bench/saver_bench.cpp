@@ -3,8 +3,8 @@
 // picture of the same size. Prints the ratio of the two per-tick medians.
 #include "app/saver_app.h"
 #include "median_ratio.h"
-#include "tick_and_frame.h"
 #include "platform/winsys/memory_display.h"
+#include "tick_and_frame.h"
 
 #include <benchmark/benchmark.h>
 

@@ -13,8 +13,7 @@
 
 namespace bench {
 
-template <std::int32_t Width, std::int32_t Height>
-void TickAndFrame(benchmark::State& bench)
+template <std::int32_t Width, std::int32_t Height> void TickAndFrame(benchmark::State& bench)
 {
     raster::Picture picture(Width, Height, 0x336699);
     raster::RasterSurface surface(picture, picture.Bounds());

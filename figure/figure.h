@@ -34,8 +34,7 @@ struct FigureState {
     // One timer tick. The screen width and height are asked for at the moment
     // a bounce test needs them, and only then: the width when the new x is not
     // below the margin, the height likewise for y.
-    template <class WidthFn, class HeightFn>
-    void Tick(WidthFn&& width, HeightFn&& height)
+    template <class WidthFn, class HeightFn> void Tick(WidthFn&& width, HeightFn&& height)
     {
         m_nPrevX = m_nCurX;
         m_nPrevY = m_nCurY;
@@ -91,8 +90,8 @@ void PaintFrame(DrawingSurface& surface, const FigureState& state, DrawFn&& draw
     if (state.Changed())
         drawFigure(surface, state.m_nPrevX - r, state.m_nPrevY - r, state.m_nPrevX + r,
                    state.m_nPrevY + r, state.m_dPrevAngle);
-    drawFigure(surface, state.m_nCurX - r, state.m_nCurY - r, state.m_nCurX + r,
-               state.m_nCurY + r, state.m_dAngle);
+    drawFigure(surface, state.m_nCurX - r, state.m_nCurY - r, state.m_nCurX + r, state.m_nCurY + r,
+               state.m_dAngle);
 }
 
 inline void PaintFrame(DrawingSurface& surface, const FigureState& state)

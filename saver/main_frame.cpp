@@ -117,9 +117,8 @@ void CMainFrame::OnPaint()
     DCSurface surface(dc);
     figure::PaintFrame(surface, m_figure,
                        [this](figure::DrawingSurface& s, std::int32_t left, std::int32_t top,
-                              std::int32_t right, std::int32_t bottom, double angle) {
-                           DrawFigure(s, left, top, right, bottom, angle);
-                       });
+                              std::int32_t right, std::int32_t bottom,
+                              double angle) { DrawFigure(s, left, top, right, bottom, angle); });
 }
 
 void CMainFrame::OnTimer(UINT_PTR)

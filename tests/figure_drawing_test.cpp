@@ -72,8 +72,8 @@ TEST(PaintFrame, AfterATickUndrawsThePreviousFigureFirst)
                            angles.push_back(angle);
                        });
     EXPECT_EQ(surface.calls, Calls{"invert"});
-    EXPECT_EQ(boxes, (std::vector<std::vector<std::int32_t>>{{300, 220, 340, 260},
-                                                              {302, 222, 342, 262}}));
+    EXPECT_EQ(boxes,
+              (std::vector<std::vector<std::int32_t>>{{300, 220, 340, 260}, {302, 222, 342, 262}}));
     EXPECT_EQ(angles, (std::vector<double>{state.m_dPrevAngle, state.m_dAngle}));
 }
 
@@ -122,8 +122,8 @@ TEST(PaintFrame, StrayFiguresWhenPaintsAndTicksDoNotAlternate)
     };
     const Case cases[] = {
         {"PTPTP", {2}},
-        {"PTPPTP", {0, 1, 2}},   // a paint without a tick
-        {"PPTP", {0, 1}},        // a second paint before the first tick
+        {"PTPPTP", {0, 1, 2}},     // a paint without a tick
+        {"PPTP", {0, 1}},          // a second paint before the first tick
         {"PTPTPTPSTP", {3, 0, 1}}, // a restart while running
         {"PTPTPTPSTPTP", {3, 0, 2}},
     };

@@ -102,9 +102,9 @@ std::vector<Bounce> Bounces(std::int32_t width, std::int32_t height, int ticks)
 
 TEST(FigureTick, BouncesOfTheKnownRuns)
 {
-    EXPECT_EQ(Bounces(640, 480, 333), (std::vector<Bounce>{{111, 542, 462, 2, -2},
-                                                           {151, 622, 382, -2, -2},
-                                                           {333, 258, 18, -2, 2}}));
+    EXPECT_EQ(Bounces(640, 480, 333),
+              (std::vector<Bounce>{
+                  {111, 542, 462, 2, -2}, {151, 622, 382, -2, -2}, {333, 258, 18, -2, 2}}));
     const auto wide = Bounces(1024, 768, 247);
     EXPECT_EQ(wide, (std::vector<Bounce>{{183, 878, 750, 2, -2}, {247, 1006, 622, -2, -2}}));
 }
@@ -202,8 +202,8 @@ TEST(FigureTick, OnFixedScreensHeadingAwayIsAPlainReversal)
 {
     // On a screen that keeps its size, turning away from the crossed edge
     // gives the same steps as reversing them whenever a margin is crossed.
-    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1024, 768},
-                                        std::pair{1365, 767}, std::pair{41, 43}}) {
+    for (const auto& [width, height] :
+         {std::pair{640, 480}, std::pair{1024, 768}, std::pair{1365, 767}, std::pair{41, 43}}) {
         FigureState state;
         state.Start(width, height);
         for (int tick = 0; tick < 20000; ++tick) {
@@ -232,8 +232,8 @@ TEST(FigureTick, ComesBackIntoViewAfterTheScreenShrinks)
     int ticks = 0;
     while (state.m_nCurX > 640 - 18 || state.m_nCurY > 480 - 18) {
         TickOn(state, 640, 480);
-        ASSERT_LT(++ticks, 1000) << "still outside at (" << state.m_nCurX << ", "
-                                 << state.m_nCurY << ")";
+        ASSERT_LT(++ticks, 1000) << "still outside at (" << state.m_nCurX << ", " << state.m_nCurY
+                                 << ")";
     }
     for (int tick = 0; tick < 5000; ++tick) {
         TickOn(state, 640, 480);

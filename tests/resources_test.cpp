@@ -45,12 +45,12 @@ TEST(ResourceStrings, TitleIsLoadedWhateverTheBufferSize)
 {
     struct Case {
         int bufferSize;
-        const char *expected;
+        const char* expected;
     };
     const Case cases[] = {
         {64, "Blinkorb"}, {9, "Blinkorb"}, {8, "Blinkor"}, {4, "Bli"}, {1, ""},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.bufferSize);
         std::array<char, 64> buffer;
         buffer.fill('#');
@@ -115,7 +115,7 @@ protected:
         ASSERT_FALSE(file_.empty()) << "cannot read " << BLINKORB_ICON;
         images_ = ReadIconDirectory(file_);
         ASSERT_EQ(images_.size(), 2u);
-        for (const IconImage &image : images_)
+        for (const IconImage& image : images_)
             ASSERT_EQ(image.data.size(), BITMAP_HEADER + PALETTE_BYTES +
                                              RowBytes(image.width, 4) * image.height +
                                              RowBytes(image.width, 1) * image.height)
@@ -123,7 +123,7 @@ protected:
     }
 
     // The palette indices of an image, top row first.
-    static std::vector<std::vector<unsigned>> Pixels(const IconImage &image)
+    static std::vector<std::vector<unsigned>> Pixels(const IconImage& image)
     {
         const std::size_t stride = RowBytes(image.width, 4);
         const auto bits = image.data.subspan(BITMAP_HEADER + PALETTE_BYTES);
@@ -144,7 +144,7 @@ TEST_F(ResourceIcon, HoldsA32AndA16PixelImageIn16Colours)
 {
     const unsigned sizes[] = {32, 16};
     for (std::size_t i = 0; i < 2; ++i) {
-        const IconImage &image = images_[i];
+        const IconImage& image = images_[i];
         SCOPED_TRACE(sizes[i]);
         EXPECT_EQ(image.width, sizes[i]);
         EXPECT_EQ(image.height, sizes[i]);
@@ -172,7 +172,7 @@ TEST_F(ResourceIcon, UsesTheVgaColours)
         0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,
         0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF,
     };
-    for (const IconImage &image : images_) {
+    for (const IconImage& image : images_) {
         SCOPED_TRACE(image.width);
         for (std::size_t i = 0; i < vga.size(); ++i)
             EXPECT_EQ(Dword(image.data, BITMAP_HEADER + 4 * i), vga[i]) << "colour " << i;
@@ -181,7 +181,7 @@ TEST_F(ResourceIcon, UsesTheVgaColours)
 
 TEST_F(ResourceIcon, IsOpaque)
 {
-    for (const IconImage &image : images_) {
+    for (const IconImage& image : images_) {
         SCOPED_TRACE(image.width);
         const auto mask = image.data.subspan(BITMAP_HEADER + PALETTE_BYTES +
                                              RowBytes(image.width, 4) * image.height);
@@ -192,7 +192,7 @@ TEST_F(ResourceIcon, IsOpaque)
 TEST_F(ResourceIcon, ImagesFollowTheDirectoryWithoutGapOrOverlap)
 {
     std::size_t expected = 6 + 16 * images_.size();
-    for (const IconImage &image : images_) {
+    for (const IconImage& image : images_) {
         EXPECT_EQ(std::size_t(image.data.data() - file_.data()), expected) << image.width;
         expected += image.data.size();
     }
@@ -202,10 +202,10 @@ TEST_F(ResourceIcon, ImagesFollowTheDirectoryWithoutGapOrOverlap)
 TEST_F(ResourceIcon, EachImageShowsMoreThanABackground)
 {
     // Background, outline and three faces at the least.
-    for (const IconImage &image : images_) {
+    for (const IconImage& image : images_) {
         SCOPED_TRACE(image.width);
         std::set<unsigned> colours;
-        for (const auto &row : Pixels(image))
+        for (const auto& row : Pixels(image))
             colours.insert(row.begin(), row.end());
         EXPECT_GE(colours.size(), 5u);
     }
@@ -215,7 +215,7 @@ TEST_F(ResourceIcon, EachImageShowsMoreThanABackground)
 // The resource script, compiled by windres and linked into a DLL that wrestool
 // reads back.
 
-std::string Quoted(const std::filesystem::path &path)
+std::string Quoted(const std::filesystem::path& path)
 {
     return "'" + path.string() + "'";
 }
@@ -260,7 +260,7 @@ protected:
 
     static std::filesystem::path Dll() { return dir_ / "resources.dll"; }
 
-    static std::string ReadText(const std::filesystem::path &path)
+    static std::string ReadText(const std::filesystem::path& path)
     {
         const Bytes bytes = ReadFile(path);
         return std::string(bytes.begin(), bytes.end());
@@ -412,16 +412,16 @@ VersionNode ParseVersionNode(std::span<const std::uint8_t> data, std::size_t off
     return node;
 }
 
-const VersionNode *Child(const VersionNode &node, std::string_view key)
+const VersionNode* Child(const VersionNode& node, std::string_view key)
 {
-    for (const VersionNode &child : node.children)
+    for (const VersionNode& child : node.children)
         if (child.key == key)
             return &child;
     ADD_FAILURE() << "no " << key << " under " << node.key;
     return nullptr;
 }
 
-std::string TextValue(const VersionNode &node)
+std::string TextValue(const VersionNode& node)
 {
     std::string text = Narrow(node.value);
     text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
@@ -444,12 +444,12 @@ TEST_F(ResourceScript, VersionRecordIsTheHistoricalOne)
     EXPECT_EQ(Dword(root.value, 16), 0x00010000u) << "product version 1.0";
     EXPECT_EQ(Dword(root.value, 20), 0x00000001u) << "product version .0.1";
 
-    const VersionNode *fileInfo = Child(root, "StringFileInfo");
+    const VersionNode* fileInfo = Child(root, "StringFileInfo");
     ASSERT_NE(fileInfo, nullptr);
-    const VersionNode *table = Child(*fileInfo, "040904b0");
+    const VersionNode* table = Child(*fileInfo, "040904b0");
     ASSERT_NE(table, nullptr);
     std::map<std::string, std::string> strings;
-    for (const VersionNode &value : table->children) {
+    for (const VersionNode& value : table->children) {
         EXPECT_TRUE(value.text) << value.key;
         strings[value.key] = TextValue(value);
     }
@@ -463,9 +463,9 @@ TEST_F(ResourceScript, VersionRecordIsTheHistoricalOne)
     };
     EXPECT_EQ(strings, expected);
 
-    const VersionNode *varInfo = Child(root, "VarFileInfo");
+    const VersionNode* varInfo = Child(root, "VarFileInfo");
     ASSERT_NE(varInfo, nullptr);
-    const VersionNode *translation = Child(*varInfo, "Translation");
+    const VersionNode* translation = Child(*varInfo, "Translation");
     ASSERT_NE(translation, nullptr);
     // US English in Unicode.
     EXPECT_EQ(translation->value, (Bytes{0x09, 0x04, 0xB0, 0x04}));

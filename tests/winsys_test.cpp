@@ -144,7 +144,8 @@ TEST_F(WindowSystemTest, DeliveryOrderPostedAndInputThenPaintThenTimer)
     const Log log = RunUntil(10);
     // Input read while waiting comes after what was already queued; the paint
     // waits for an empty queue and the timer for no paint.
-    EXPECT_EQ(log, (Log{{WM_USER, 1}, {WM_USER, 2}, {WM_KEYDOWN, 'A'}, {WM_PAINT, 0}, {WM_TIMER, 7}}));
+    EXPECT_EQ(log,
+              (Log{{WM_USER, 1}, {WM_USER, 2}, {WM_KEYDOWN, 'A'}, {WM_PAINT, 0}, {WM_TIMER, 7}}));
 }
 
 TEST_F(WindowSystemTest, TickPaintArrivesBeforeTheNextTickAndNoBacklog)

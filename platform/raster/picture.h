@@ -26,7 +26,10 @@ public:
     std::int32_t Height() const { return height_; }
     Rect Bounds() const { return {0, 0, width_, height_}; }
 
-    std::uint32_t* Row(std::int32_t y) { return pixels_.data() + std::size_t(y) * std::size_t(width_); }
+    std::uint32_t* Row(std::int32_t y)
+    {
+        return pixels_.data() + std::size_t(y) * std::size_t(width_);
+    }
     const std::uint32_t* Row(std::int32_t y) const
     {
         return pixels_.data() + std::size_t(y) * std::size_t(width_);

@@ -4,7 +4,8 @@
 
 namespace winsys {
 
-MemoryDisplay::MemoryDisplay(raster::Picture desktop) : desktop_(desktop), screen_(std::move(desktop))
+MemoryDisplay::MemoryDisplay(raster::Picture desktop)
+    : desktop_(desktop), screen_(std::move(desktop))
 {
 }
 

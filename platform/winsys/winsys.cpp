@@ -59,7 +59,10 @@ struct Window {
 
     LONG Width() const { return rect.right - rect.left; }
     LONG Height() const { return rect.bottom - rect.top; }
-    bool NeedsPaint() const { return visible && update.right > update.left && update.bottom > update.top; }
+    bool NeedsPaint() const
+    {
+        return visible && update.right > update.left && update.bottom > update.top;
+    }
 };
 
 struct Timer {
@@ -181,9 +184,8 @@ public:
         const bool topmost = (window.exStyle & WS_EX_TOPMOST) != 0;
         auto at = zOrder_.end();
         if (!topmost)
-            at = std::find_if(zOrder_.begin(), zOrder_.end(), [&](HWND h) {
-                return (Find(h)->exStyle & WS_EX_TOPMOST) != 0;
-            });
+            at = std::find_if(zOrder_.begin(), zOrder_.end(),
+                              [&](HWND h) { return (Find(h)->exStyle & WS_EX_TOPMOST) != 0; });
         zOrder_.insert(at, window.handle);
     }
 
@@ -227,7 +229,8 @@ public:
 
     bool KillTimer(HWND window, UINT_PTR id)
     {
-        return std::erase_if(timers_, [&](const Timer& t) { return t.window == window && t.id == id; }) > 0;
+        return std::erase_if(timers_,
+                             [&](const Timer& t) { return t.window == window && t.id == id; }) > 0;
     }
 
     // Only the timers set here have procedures: a WM_TIMER posted by anyone
@@ -469,8 +472,8 @@ void WindowSystem::DeliverInput()
                 lParam |= LPARAM(1) << 30;
             if (!down)
                 lParam |= LPARAM(DWORD(1) << 31);
-            const UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN)
-                                      : (system ? WM_SYSKEYUP : WM_KEYUP);
+            const UINT message =
+                down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
             Post({target, message, WPARAM(e.virtualKey), lParam, Time(), {}});
             break;
         }
@@ -604,14 +607,22 @@ BOOL WINAPI GetClassInfoA(HINSTANCE, LPCSTR lpClassName, WNDCLASSA* lpWndClass)
     const winsys::WindowClass* wc = ws ? ws->FindClass(lpClassName) : nullptr;
     if (!wc || !lpWndClass)
         return FALSE;
-    *lpWndClass = {wc->style, wc->proc, 0, 0, winsys::MODULE_INSTANCE, wc->icon, wc->cursor,
-                   wc->background, nullptr, wc->name.c_str()};
+    *lpWndClass = {wc->style,
+                   wc->proc,
+                   0,
+                   0,
+                   winsys::MODULE_INSTANCE,
+                   wc->icon,
+                   wc->cursor,
+                   wc->background,
+                   nullptr,
+                   wc->name.c_str()};
     return TRUE;
 }
 
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName,
-                            DWORD dwStyle, int X, int Y, int nWidth, int nHeight,
-                            HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam)
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
+                            int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
+                            HINSTANCE hInstance, LPVOID lpParam)
 {
     winsys::WindowSystem* ws = System();
     const winsys::WindowClass* wc = ws ? ws->FindClass(lpClassName) : nullptr;
@@ -625,9 +636,18 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     if (!hwnd)
         return nullptr;
 
-    CREATESTRUCTA cs{lpParam, hInstance, hMenu, hWndParent, int(rect.bottom - rect.top),
-                     int(rect.right - rect.left), int(top), int(left), LONG(dwStyle),
-                     lpWindowName, lpClassName, dwExStyle};
+    CREATESTRUCTA cs{lpParam,
+                     hInstance,
+                     hMenu,
+                     hWndParent,
+                     int(rect.bottom - rect.top),
+                     int(rect.right - rect.left),
+                     int(top),
+                     int(left),
+                     LONG(dwStyle),
+                     lpWindowName,
+                     lpClassName,
+                     dwExStyle};
     if (!winsys::Send(hwnd, WM_NCCREATE, 0, LPARAM(&cs)) || !IsWindow(hwnd)) {
         DestroyWindow(hwnd);
         return nullptr;
@@ -924,8 +944,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint)
 
 BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* lpPaint)
 {
-    winsys::DeviceContext* dc =
-        System() && lpPaint ? System()->FindDC(lpPaint->hdc) : nullptr;
+    winsys::DeviceContext* dc = System() && lpPaint ? System()->FindDC(lpPaint->hdc) : nullptr;
     if (!dc)
         return FALSE;
     dc->window = nullptr;

@@ -72,11 +72,11 @@ END_MESSAGE_MAP()
 // The messages a running program can receive from the system or from
 // itself; creation and destruction messages only ever come from the window
 // system.
-constexpr UINT MESSAGES[] = {WM_NULL,        WM_SETFOCUS,   WM_KILLFOCUS,   WM_PAINT,
-                             WM_CLOSE,       WM_ERASEBKGND, WM_SETCURSOR,   WM_KEYDOWN,
-                             WM_KEYUP,       WM_SYSKEYDOWN, WM_SYSKEYUP,    WM_SYSCOMMAND,
-                             WM_TIMER,       WM_MOUSEMOVE,  WM_LBUTTONDOWN, WM_LBUTTONUP,
-                             WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_MOUSEWHEEL, WM_USER + 1};
+constexpr UINT MESSAGES[] = {WM_NULL,        WM_SETFOCUS,    WM_KILLFOCUS,   WM_PAINT,
+                             WM_CLOSE,       WM_ERASEBKGND,  WM_SETCURSOR,   WM_KEYDOWN,
+                             WM_KEYUP,       WM_SYSKEYDOWN,  WM_SYSKEYUP,    WM_SYSCOMMAND,
+                             WM_TIMER,       WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_LBUTTONUP,
+                             WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_MOUSEWHEEL,  WM_USER + 1};
 
 class Bytes {
 public:
