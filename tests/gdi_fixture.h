@@ -9,10 +9,16 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
 namespace gdi_fixture {
+
+inline constexpr std::int32_t MIN = std::numeric_limits<std::int32_t>::min();
+inline constexpr std::int32_t MAX = std::numeric_limits<std::int32_t>::max();
+// A clip that clips nothing.
+inline constexpr raster::Rect EVERYWHERE{MIN, MIN, MAX, MAX};
 
 struct Call {
     enum class Kind { Ellipse, MoveTo, LineTo };

@@ -22,9 +22,9 @@ using gdi_fixture::Case;
 using raster::Rect;
 using raster::SpanList;
 
-constexpr std::int32_t MIN = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t MAX = std::numeric_limits<std::int32_t>::max();
-constexpr Rect EVERYWHERE{MIN, MIN, MAX, MAX};
+using gdi_fixture::EVERYWHERE;
+using gdi_fixture::MAX;
+using gdi_fixture::MIN;
 
 // Each test runs in a process of its own, so this reads a file at most once
 // a test.

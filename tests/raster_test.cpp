@@ -22,9 +22,9 @@ using raster::Rect;
 using raster::Span;
 using raster::SpanList;
 
-constexpr std::int32_t MIN = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t MAX = std::numeric_limits<std::int32_t>::max();
-constexpr Rect EVERYWHERE{MIN, MIN, MAX, MAX};
+using gdi_fixture::EVERYWHERE;
+using gdi_fixture::MAX;
+using gdi_fixture::MIN;
 
 SpanList Line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
               const Rect& clip = EVERYWHERE)
