@@ -4,6 +4,7 @@
 // the icon and the version record in US English.
 
 #include "tests/binary_file.h"
+#include "tests/resource_listing.h"
 
 #include <gtest/gtest.h>
 
@@ -188,17 +189,7 @@ bool Contains(const Bytes& data, const Bytes& part)
 // tests; these make sure all of it is in each executable.
 TEST_P(WindowsExecutable, CarriesTheTitleTheIconAndTheVersionInUsEnglish)
 {
-    std::set<std::string> resources;
-    for (const std::string& line : ResourceListing(GetParam().executable)) {
-        EXPECT_NE(line.find("--language=1033 "), std::string::npos) << line;
-        resources.insert(line.substr(0, line.find(" --language")));
-    }
-    // Strings go in blocks of 16: 57344 is the first of block 3585.
-    const std::set<std::string> expected = {
-        "--type=3 --name=1",    "--type=3 --name=2",  "--type=6 --name=3585",
-        "--type=14 --name=128", "--type=16 --name=1",
-    };
-    EXPECT_EQ(resources, expected);
+    test::ExpectTheProgramsResources(ResourceListing(GetParam().executable));
 
     const Bytes strings = ExtractResource(GetParam().executable, 6, 3585);
     ASSERT_GE(strings.size(), 2u + 2 * 8);
