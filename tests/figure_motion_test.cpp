@@ -142,31 +142,33 @@ TEST(FigureTick, SpinRatePerDirection)
 
 TEST(FigureTick, MarginsAreStrict)
 {
-    // Each case places the centre two pixels before the tested position and
-    // heads into it.
+    // Each case places the centre two pixels before the tested position on
+    // one axis and heads into it.
+    using Field = std::int32_t FigureState::*;
     struct Case {
-        std::int32_t reached, step;
+        const char* axis;
+        Field centre, step;
+        std::int32_t reached, towards;
         bool bounces;
     };
     const std::int32_t width = 640, height = 480;
-    for (const Case c : {Case{20, -2, false}, Case{19, -2, true}, Case{width - 20, 2, false},
-                         Case{width - 19, 2, true}}) {
+    const Field x = &FigureState::m_nCurX, stepX = &FigureState::m_nStepX;
+    const Field y = &FigureState::m_nCurY, stepY = &FigureState::m_nStepY;
+    const Case cases[] = {
+        {"x", x, stepX, 20, -2, false},         {"x", x, stepX, 19, -2, true},
+        {"x", x, stepX, width - 20, 2, false},  {"x", x, stepX, width - 19, 2, true},
+        {"y", y, stepY, 20, -2, false},         {"y", y, stepY, 19, -2, true},
+        {"y", y, stepY, height - 20, 2, false}, {"y", y, stepY, height - 19, 2, true},
+    };
+    for (const Case& c : cases) {
         FigureState state;
         state.Start(width, height);
-        state.m_nCurX = c.reached - c.step;
-        state.m_nStepX = c.step;
+        state.*c.centre = c.reached - c.towards;
+        state.*c.step = c.towards;
         TickOn(state, width, height);
-        EXPECT_EQ(state.m_nCurX, c.reached);
-        EXPECT_EQ(state.m_nStepX, c.bounces ? -c.step : c.step) << "x reached " << c.reached;
-    }
-    for (const Case c : {Case{20, -2, false}, Case{19, -2, true}, Case{height - 20, 2, false},
-                         Case{height - 19, 2, true}}) {
-        FigureState state;
-        state.Start(width, height);
-        state.m_nCurY = c.reached - c.step;
-        state.m_nStepY = c.step;
-        TickOn(state, width, height);
-        EXPECT_EQ(state.m_nStepY, c.bounces ? -c.step : c.step) << "y reached " << c.reached;
+        EXPECT_EQ(state.*c.centre, c.reached) << c.axis;
+        EXPECT_EQ(state.*c.step, c.bounces ? -c.towards : c.towards)
+            << c.axis << " reached " << c.reached;
     }
 }
 
